@@ -3,7 +3,7 @@
 start_private_display() {
   local numberFile
   numberFile=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$numberFile" </dev/null >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$numberFile" </dev/null >/dev/null 2>&1 &
   display_pid=$!
   local waited=0
   while [ ! -s "$numberFile" ]; do
