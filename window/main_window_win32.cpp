@@ -225,6 +225,11 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       OnSetFocus();
       return 0;
+    case WM_SIZE:
+      // Restoring from the taskbar activates the window while it is still minimised, when the
+      // focus cannot be passed on; it is passed on once the window is back.
+      if (wParam == SIZE_RESTORED && GetFocus() == window_) OnSetFocus();
+      return 0;
     case WM_DESTROY:
       OnDestroy();
       return 0;
@@ -251,8 +256,10 @@ void MainWindow::OnActivate(bool active) {
 }
 
 void MainWindow::OnSetFocus() {
+  if (IsIconic(window_)) return;  // the saved focus waits for the restore
+  // The saved focus is kept until the next deactivation replaces it: a restore gives the
+  // window the focus more than once, and each time it goes back to the same control.
   HWND target = savedFocus_;
-  savedFocus_ = nullptr;
   if (target == nullptr || !IsWindow(target) || !IsChild(window_, target)) {
     target = Control(kTabOrder.front());
   }

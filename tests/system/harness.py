@@ -286,8 +286,14 @@ class Display:
         self.xdotool("type", "--delay", delay_ms, "--", text)
 
     def click(self, x, y, button=1):
-        """Moves the pointer to screen point (x, y) and clicks there."""
-        self.xdotool("mousemove", "--sync", x, y, "click", button)
+        """Moves the pointer to screen point (x, y) and clicks there. `mousemove --sync` to the
+        point where the pointer already is waits long for a motion that never comes, so the move
+        is left out then."""
+        location = self.xdotool("getmouselocation", "--shell")
+        here = dict(line.split("=", 1) for line in location.split())
+        if (int(here["X"]), int(here["Y"])) != (x, y):
+            self.xdotool("mousemove", "--sync", x, y)
+        self.xdotool("click", button)
 
     def active_window_pid(self):
         """The _NET_WM_PID of the active X window (the Linux pid for Wine's windows), or None."""
