@@ -61,21 +61,17 @@ class Bench:
     def memory(self):
         return resident_kib(self.program.pid)
 
-    def redial_latencies(self, count, client=None):
-        """Milliseconds from "1" sent to the hang-up's start, `count` times, one at a time."""
-        own = client is None
-        client = client or TcpClient()
+    def redial_latencies(self, count):
+        """Milliseconds from "1" sent to the hang-up's start, `count` times, one at a time, each
+        from a client of its own that connects first (as dialclient does)."""
         latencies = []
-        try:
-            for _ in range(count):
-                before = len(self.program.commands())
+        for _ in range(count):
+            before = len(self.program.commands())
+            with TcpClient() as client:
                 sent = time.time() * 1000
                 client.send(b"1")
                 records = self.program.wait_commands(before + 2, timeout=120)
-                latencies.append(records[before].start_ms - sent)
-        finally:
-            if own:
-                client.close()
+            latencies.append(records[before].start_ms - sent)
         return latencies
 
 
@@ -111,10 +107,9 @@ def scenario_loaded(bench, repeats, idle_clients):
         wait_for(lambda: counter[0] > 16 * 1024 * 1024, 60, "the flood is flowing")
         peak = [bench.memory()]
         latencies = []
-        with TcpClient() as commander:
-            for _ in range(repeats):
-                latencies += bench.redial_latencies(1, commander)
-                peak.append(bench.memory())
+        for _ in range(repeats):
+            latencies += bench.redial_latencies(1)
+            peak.append(bench.memory())
     finally:
         stop.set()
         flooder.join()
@@ -168,8 +163,7 @@ def scenario_stream(bench, mebibytes):
 
 def scenario_churn(bench, redials, cycles):
     start = {"handles": bench.handles(), "memory_kib": bench.memory()}
-    with TcpClient() as client:
-        bench.redial_latencies(redials, client)
+    bench.redial_latencies(redials)
     for _ in range(cycles // 100):
         for c in connect_clients(100):
             c.close()

@@ -53,13 +53,12 @@ void CommandListener::HandleReport(SocketHandle socket, Report report) {
 void CommandListener::OnConnection(SocketHandle listening) {
   const SocketHandle client = sockets_.Accept(listening);
   if (client == kNoSocket) return;
-  std::optional<std::string> dotted;
-  std::optional<PeerAddress> peer;
-  if (sockets_.SelectEvents(client, kReadEvent | kCloseEvent)) {
-    peer = sockets_.PeerName(client);
-    if (peer) dotted = sockets_.DottedAddress(peer->address);
-  }
-  if (!dotted) {
+  // Named before it is registered: a connection that is closed at once then has no report
+  // queued that could reach a later connection given the same handle.
+  const std::optional<PeerAddress> peer = sockets_.PeerName(client);
+  const std::optional<std::string> dotted =
+      peer ? sockets_.DottedAddress(peer->address) : std::nullopt;
+  if (!dotted || !sockets_.SelectEvents(client, kReadEvent | kCloseEvent)) {
     CloseSocket(client);
     return;
   }
@@ -116,10 +115,8 @@ bool CommandListener::ReadAndDeliver(SocketHandle socket) {
     // A client that fills a whole gathering waits behind the reports of the others, so one
     // fast sender cannot starve them.
     entry = clients_.Find(socket);
-    if (entry != nullptr) {
-      entry->deferred = true;
-      sockets_.PostResume(socket);
-    }
+    // Should the resume report not be posted, the client is not deferred at all.
+    if (entry != nullptr) entry->deferred = sockets_.PostResume(socket);
   }
   return true;
 }

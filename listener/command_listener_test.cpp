@@ -286,6 +286,18 @@ TEST_F(CommandListenerTest, AFastSenderIsDeferredBehindTheOthers) {
   EXPECT_EQ(deliveries[4].currentData, "x");
 }
 
+TEST_F(CommandListenerTest, AClientWhoseResumeCannotBePostedIsNotDeferred) {
+  StartListening();
+  const SocketHandle fast = Connect();
+  deliveries.clear();
+  Send(fast, std::string(CommandListener::kGatheringBound + 3, 'j'));
+  sockets.failPostResume = true;
+  listener->HandleReport(fast, Report::Read);
+  listener->HandleReport(fast, Report::Read);  // served, not ignored
+  ASSERT_EQ(deliveries.size(), 2u);
+  EXPECT_EQ(deliveries[1].currentData, "jjj");
+}
+
 TEST_F(CommandListenerTest, CloseDeliversWhatIsLeftThenClientLeft) {
   StartListening();
   const SocketHandle quiet = Connect(1);

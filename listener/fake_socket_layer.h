@@ -31,6 +31,7 @@ class FakeSocketLayer final : public SocketLayer {
   bool failPeerName = false;
   bool failDotted = false;
   bool failReadyCount = false;
+  bool failPostResume = false;
 
   // Queues a connection; the next Accept returns its socket.
   SocketHandle QueueConnection(std::uint32_t address, std::uint16_t port) {
@@ -128,7 +129,11 @@ class FakeSocketLayer final : public SocketLayer {
     calls.push_back("close " + std::to_string(socket));
     closed.push_back(socket);
   }
-  void PostResume(SocketHandle socket) override { resumes.push_back(socket); }
+  bool PostResume(SocketHandle socket) override {
+    if (failPostResume) return false;
+    resumes.push_back(socket);
+    return true;
+  }
 
  private:
   SocketHandle nextSocket_ = 100;

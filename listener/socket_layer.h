@@ -62,9 +62,9 @@ class SocketLayer {
   virtual void Close(SocketHandle socket) = 0;
 
   // Posts a resume report for the socket to the back of the report queue, behind every report
-  // already waiting there. Not a socket call: the listener uses it to let other clients' reports
-  // go first after a large read.
-  virtual void PostResume(SocketHandle socket) = 0;
+  // already waiting there; false when it cannot be posted. Not a socket call: the listener uses
+  // it to let other clients' reports go first after a large read.
+  virtual bool PostResume(SocketHandle socket) = 0;
 };
 
 }  // namespace dialserver

@@ -82,8 +82,8 @@ void WinsockLayer::Close(SocketHandle socket) {
   closesocket(ToSocket(socket));
 }
 
-void WinsockLayer::PostResume(SocketHandle socket) {
-  PostMessageW(window_, resumeMessage_, static_cast<WPARAM>(socket), 0);
+bool WinsockLayer::PostResume(SocketHandle socket) {
+  return PostMessageW(window_, resumeMessage_, static_cast<WPARAM>(socket), 0) != FALSE;
 }
 
 }  // namespace dialserver

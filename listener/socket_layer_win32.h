@@ -29,7 +29,7 @@ class WinsockLayer final : public SocketLayer {
   std::optional<unsigned long> ReadyByteCount(SocketHandle socket) override;
   int Receive(SocketHandle socket, char* buffer, int size) override;
   void Close(SocketHandle socket) override;
-  void PostResume(SocketHandle socket) override;
+  bool PostResume(SocketHandle socket) override;
 
  private:
   const UINT socketMessage_;

@@ -17,6 +17,8 @@
 // null and the window "responding":false.
 #include <windows.h>
 
+#include "tools/handle_count_win32.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -217,46 +219,6 @@ std::string DescribeControl(HWND parent, HWND control, bool& responding) {
   return json + "}";
 }
 
-// How many kernel handles the process holds, or -1 when it cannot be asked. Wine answers
-// GetProcessHandleCount for another process with 0, so the system's handle list is counted.
-long long HandleCountOf(DWORD pid) {
-  struct HandleEntry {
-    PVOID object;
-    ULONG_PTR processId;
-    ULONG_PTR handleValue;
-    ULONG grantedAccess;
-    USHORT creatorBackTraceIndex;
-    USHORT objectTypeIndex;
-    ULONG handleAttributes;
-    ULONG reserved;
-  };
-  struct HandleList {
-    ULONG_PTR count;
-    ULONG_PTR reserved;
-    HandleEntry handles[1];
-  };
-  using QueryFunction = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-  constexpr ULONG kExtendedHandleInformation = 64;
-  constexpr LONG kLengthMismatch = static_cast<LONG>(0xC0000004L);
-  const auto query = reinterpret_cast<QueryFunction>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-  if (query == nullptr) return -1;
-  std::vector<char> buffer(1 << 20);
-  LONG status;
-  ULONG length = 0;
-  while ((status = query(kExtendedHandleInformation, buffer.data(),
-                         static_cast<ULONG>(buffer.size()), &length)) == kLengthMismatch) {
-    buffer.resize(buffer.size() * 2);
-  }
-  if (status != 0) return -1;
-  const auto* list = reinterpret_cast<const HandleList*>(buffer.data());
-  long long count = 0;
-  for (ULONG_PTR i = 0; i < list->count; ++i) {
-    if (list->handles[i].processId == pid) ++count;
-  }
-  return count;
-}
-
 std::string DescribeWindow(HWND window) {
   DWORD pid = 0;
   const DWORD thread = GetWindowThreadProcessId(window, &pid);
@@ -312,7 +274,7 @@ std::string DescribeWindow(HWND window) {
   json += ",\"focus_id\":" + Number(focusId);
   json += ",\"focus_hwnd\":" + Unsigned(reinterpret_cast<UINT_PTR>(focus));
   json += ",\"responding\":" + Bool(responding);
-  json += ",\"handles\":" + Number(HandleCountOf(pid));
+  json += ",\"handles\":" + Number(dialserver::HandleCountOf(pid));
   json += ",\"controls\":[" + controls + "]";
   return json + "}";
 }

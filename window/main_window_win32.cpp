@@ -287,6 +287,9 @@ int RunProgram(HINSTANCE instance) {
   SetCurrentDirectoryToProgramFolder();
   std::unique_ptr<MainWindow> window = MainWindow::Create(instance);
   if (window == nullptr) {
+    // A window destroyed half-built has posted its quit request, which would end the box at once.
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     MessageBoxW(nullptr, WideFromGbk(kStartFailedMessage).c_str(),
                 WideFromGbk(kWindowTitle).c_str(), MB_OK | MB_ICONERROR);
     return -1;
