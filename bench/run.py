@@ -163,7 +163,14 @@ def scenario_stream(bench, mebibytes):
 
 def scenario_churn(bench, redials, cycles):
     start = {"handles": bench.handles(), "memory_kib": bench.memory()}
-    bench.redial_latencies(redials)
+    try:
+        bench.redial_latencies(redials)
+    except AssertionError as error:
+        # Say where it stopped and what was running then.
+        running = subprocess.run("ps -eo pid,etime,cmd | grep -i -E 'cmd|conhost|rasdial' | "
+                                 "grep -v grep", shell=True, capture_output=True, text=True).stdout
+        return {"start": start, "stalled": f"after {len(bench.program.commands()) // 2} redials "
+                f"({error}); running then: {running.strip() or 'no cmd or console process'}"}
     for _ in range(cycles // 100):
         for c in connect_clients(100):
             c.close()
@@ -265,6 +272,9 @@ def write_report(args, results, out):
     ]
     for name, r in results.items():
         c = r["churn"]
+        if "stalled" in c:
+            other.append(f"- {name}, {args.redials} redials (5): stalled {c['stalled']}")
+            continue
         other.append(f"- {name}, {args.redials} redials and {args.cycles} connect/close cycles (5): "
                      f"handles {c['start']['handles']} → {c['end']['handles']}, resident memory "
                      f"{c['start']['memory_kib'] / 1024:.1f} → {c['end']['memory_kib'] / 1024:.1f} MiB.")
