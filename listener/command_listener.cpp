@@ -104,12 +104,12 @@ void CommandListener::OnClose(SocketHandle socket) {
   CloseSocket(socket);
 }
 
-bool CommandListener::ReadAndDeliver(SocketHandle socket) {
+void CommandListener::ReadAndDeliver(SocketHandle socket) {
   const std::optional<unsigned long> ready = sockets_.ReadyByteCount(socket);
-  if (!ready) return false;
+  if (!ready) return;
   Gathering gathering = Gather(socket, *ready);
   ClientEntry* entry = clients_.Find(socket);
-  if (entry == nullptr || gathering.bytes.empty()) return true;
+  if (entry == nullptr || gathering.bytes.empty()) return;
   Deliver(Notification::DataArrived, entry->clientText, std::move(gathering.bytes));
   if (gathering.reachedBound) {
     // A client that fills a whole gathering waits behind the reports of the others, so one
@@ -118,7 +118,6 @@ bool CommandListener::ReadAndDeliver(SocketHandle socket) {
     // Should the resume report not be posted, the client is not deferred at all.
     if (entry != nullptr) entry->deferred = sockets_.PostResume(socket);
   }
-  return true;
 }
 
 CommandListener::Gathering CommandListener::Gather(SocketHandle socket, unsigned long readyCount) {

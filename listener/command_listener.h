@@ -67,9 +67,8 @@ class CommandListener {
   void OnClose(SocketHandle socket);
   void OnResume(SocketHandle socket);
 
-  // Reads and delivers one gathering; defers the client when it reached the bound. False when
-  // the query of the ready count failed.
-  bool ReadAndDeliver(SocketHandle socket);
+  // Reads and delivers one gathering; defers the client when it reached the bound.
+  void ReadAndDeliver(SocketHandle socket);
   Gathering Gather(SocketHandle socket, unsigned long readyCount);
   void Deliver(Notification notification, Text client, Bytes data = {});
   void CloseSocket(SocketHandle socket);
