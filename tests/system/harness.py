@@ -488,6 +488,12 @@ class Program:
             self.process.wait(10)
         self.kill_leftovers()
 
+    def wait_commands_ended(self, timeout=30):
+        """Waits until nothing the program started still runs: a command's console window, while
+        it exists, may hold the keyboard."""
+        wait_for(lambda: not [pid for pid in wine_processes_in(self.session.prefix.path, self.root)
+                              if pid != self.pid], timeout, "the commands and their consoles ended")
+
     def kill_leftovers(self):
         """Ends processes the program started that still run (stand-ins and their consoles)."""
         if self.root is not None:

@@ -240,7 +240,9 @@ class KeyboardTest(WindowTestCase):
         program = self.started()
         program.keys("space")
         program.wait_commands(1)
-        # The Tab is handled after the key's whole effect: no second run can come later.
+        # The Tab is handled after the key's whole effect: no second run can come later. The
+        # command's console takes the keyboard while it exists.
+        program.wait_commands_ended()
         program.wait_keyboard()
         program.keys("Tab")
         program.wait_focus(DISCONNECT)
@@ -330,6 +332,7 @@ class WhileACommandRunsTest(WindowTestCase):
                 self.assertGreaterEqual(second.start_ms, first.end_ms)
 
                 # Nothing more follows: a Tab handled after the click moves the focus on.
+                program.wait_commands_ended()
                 program.wait_keyboard()
                 program.wait_focus(button)
                 program.keys("Tab")
@@ -392,6 +395,7 @@ class SecondCopyTest(WindowTestCase):
         self.assertEqual([command.line for command in second.wait_commands(1)], [DIAL_LINE])
         self.assertEqual(first.commands(), [])
 
+        second.wait_commands_ended()
         self.session.display.xdotool("windowactivate", "--sync", first_window)
         first.wait_keyboard()
         first.wait_focus(CONNECT)
