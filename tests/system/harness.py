@@ -387,8 +387,12 @@ class Session:
 
     def probe(self, *args, timeout=60):
         """Runs window_probe.exe ARGS; (status, parsed JSON line)."""
-        status, out, err = self.prefix.run(self.display, [self.probe_exe, *args], self.scratch,
-                                           timeout)
+        # Now and then, under load, a Wine start gives no output at all; that run is repeated.
+        for _ in range(3):
+            status, out, err = self.prefix.run(self.display, [self.probe_exe, *args],
+                                               self.scratch, timeout)
+            if out.strip():
+                break
         line = out.decode("utf-8").strip()
         try:
             return status, json.loads(line)
