@@ -459,16 +459,28 @@ class Program:
             self.set_delay(milliseconds, name)
         for name, status in self.exits.items():
             (self.folder / f"{name}.exit").write_text(f"{int(status)}\n")
-        stdout = open(self.root / "stdout.txt", "wb")
-        stderr = open(self.root / "stderr.txt", "wb")
-        self._files = [stdout, stderr]
+        self._files = []
         self.session.programs.append(self)
+        self._launch("")
+        return self
+
+    def start_again(self):
+        """Starts the same copy once more, in its folder with its stand-ins, after it has ended;
+        cleanup() ends this run as it would the first."""
+        if self.running():
+            raise AssertionError("the program still runs")
+        self._launch("-again")
+        return self
+
+    def _launch(self, suffix):
+        stdout = open(self.root / f"stdout{suffix}.txt", "wb")
+        stderr = open(self.root / f"stderr{suffix}.txt", "wb")
+        self._files += [stdout, stderr]
         self.process = subprocess.Popen(
-            ["wine", str(self.program_path)], cwd=str(working),
+            ["wine", str(self.program_path)], cwd=str(self.root / "elsewhere"),
             env=self.session.prefix.environment(self.session.display), stdin=subprocess.DEVNULL,
             stdout=stdout, stderr=stderr, start_new_session=True,
             preexec_fn=_end_with_parent(signal.SIGKILL))
-        return self
 
     @property
     def pid(self):

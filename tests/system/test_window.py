@@ -7,7 +7,6 @@ of the window and the log of the recording stand-in that runs as cmd.exe.
 """
 
 import contextlib
-import signal
 import subprocess
 import time
 import unittest
@@ -102,22 +101,6 @@ def start_command(program, button=CONNECT):
 
 def now_ms():
     return int(time.time() * 1000)
-
-
-def start_again(program):
-    """Starts the program's copy once more, in the same folder and with the same stand-ins, after
-    it has ended; `program.cleanup` ends this run as it would the first."""
-    if program.running():
-        raise AssertionError("the program still runs")
-    stdout = open(program.root / "stdout-again.txt", "wb")
-    stderr = open(program.root / "stderr-again.txt", "wb")
-    program._files += [stdout, stderr]
-    program.process = subprocess.Popen(
-        ["wine", str(program.program_path)], cwd=str(program.root / "elsewhere"),
-        env=program.session.prefix.environment(program.session.display),
-        stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr, start_new_session=True,
-        preexec_fn=harness._end_with_parent(signal.SIGKILL))
-    return program
 
 
 class WindowTestCase(SystemTestCase):
@@ -266,7 +249,7 @@ class KeyboardTest(WindowTestCase):
                 self.assertEqual(program.exit_code(timeout=20), 0)
                 self.assertEqual(program.commands(), [])
 
-                start_again(program)
+                program.start_again()
                 window = program.wait_window()
                 for box in EDIT_BOXES:
                     self.assertEqual(program.control_of(window, box)["text"], DEFAULTS[box],
