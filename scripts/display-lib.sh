@@ -17,6 +17,10 @@ start_private_display() {
   done
   export DISPLAY=:$(head -n 1 "$numberFile")
   rm -f "$numberFile"
+  # A resource database, as a desktop session loads one: without any, libX11 reads the resource
+  # files again on every lookup, and Wine looks some up each time a font is selected.
+  xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "dialserver-tests.display:	Xvfb
+" || { echo "cannot set the resources of display $DISPLAY" >&2; return 1; }
 }
 
 stop_private_display() {
