@@ -1,9 +1,12 @@
 // The bare baseline of the benchmarks: only the work a redial server cannot avoid. It listens on
-// port 19730 with WSAAsyncSelect, accepts, reads what arrives, and on the text "1" runs the same
-// two command lines, waiting for each. No fields, no table, no bound, no fairness.
+// port 19730 (or the port given as its argument, so that it can run beside dialserver) with
+// WSAAsyncSelect, accepts, reads what arrives, and on the text "1" runs the same two command
+// lines, waiting for each. No fields, no table, no bound, no fairness.
 #include <winsock2.h>
 
 #include <windows.h>
+
+#include <cstdlib>
 
 namespace {
 
@@ -57,7 +60,9 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
+  const long port = arguments[0] != '\0' ? std::strtol(arguments, nullptr, 10) : 19730;
+  if (port <= 0 || port > 65535) return 2;
   WSADATA data;
   WSAStartup(MAKEWORD(1, 1), &data);
   WNDCLASSW windowClass{};
@@ -73,7 +78,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_ANY);
-  address.sin_port = htons(19730);
+  address.sin_port = htons(static_cast<u_short>(port));
   bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address);
   listen(listening, SOMAXCONN);
   WSAAsyncSelect(listening, window, kSocketMessage, FD_ACCEPT);
