@@ -287,6 +287,19 @@ def summary(values):
     return statistics.median(values), percentile(values, 0.99)
 
 
+def prepare():
+    """Sets up this process for a benchmark of the built programs; the programs by name."""
+    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+    resource.setrlimit(resource.RLIMIT_NOFILE, (hard, hard))
+    os.environ.setdefault("DIALSERVER_PROBE", str(BUILD / "tools" / "window_probe.exe"))
+    os.environ.setdefault("DIALSERVER_RECORDER", str(BUILD / "tools" / "recording_command.exe"))
+    os.environ.setdefault("DIALSERVER_EXE", str(BUILD / "app" / "dialserver.exe"))
+    os.environ.setdefault("DIALSERVER_WINEPREFIX", str(BUILD / "bench-wineprefix"))
+    # dialserver first: where both run at once, the first has port 19730, the only one it knows.
+    return {"dialserver": BUILD / "app" / "dialserver.exe",
+            "baseline": BUILD / "bench" / "baseline_server.exe"}
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--repeats", type=int, default=30)
@@ -298,15 +311,7 @@ def main():
     parser.add_argument("--out", default=str(REPOSITORY / "docs"))
     args = parser.parse_args()
 
-    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
-    resource.setrlimit(resource.RLIMIT_NOFILE, (hard, hard))
-    os.environ.setdefault("DIALSERVER_PROBE", str(BUILD / "tools" / "window_probe.exe"))
-    os.environ.setdefault("DIALSERVER_RECORDER", str(BUILD / "tools" / "recording_command.exe"))
-    os.environ.setdefault("DIALSERVER_EXE", str(BUILD / "app" / "dialserver.exe"))
-    os.environ.setdefault("DIALSERVER_WINEPREFIX", str(BUILD / "bench-wineprefix"))
-    # dialserver first: where both run at once, the first has port 19730, the only one it knows.
-    programs = {"dialserver": BUILD / "app" / "dialserver.exe",
-                "baseline": BUILD / "bench" / "baseline_server.exe"}
+    programs = prepare()
     steps = sorted({0, args.many_clients // 10, args.many_clients // 4, args.many_clients // 2,
                     args.many_clients})
 

@@ -8,16 +8,14 @@ per event goes. Run after building (bench/run does): python3 bench/syscalls.py [
 import argparse
 import os
 import re
-import resource
 import select
 import signal
 import subprocess
 import sys
-import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from run import BUILD, PORT, Bench, Session, TcpClient, connect_clients, wait_for  # noqa: E402
+from run import Bench, Session, connect_clients, prepare, wait_for  # noqa: E402
 
 
 def counted(pid, action):
@@ -66,14 +64,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--clients", type=int, default=2000)
     args = parser.parse_args()
-    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
-    resource.setrlimit(resource.RLIMIT_NOFILE, (hard, hard))
-    os.environ.setdefault("DIALSERVER_PROBE", str(BUILD / "tools" / "window_probe.exe"))
-    os.environ.setdefault("DIALSERVER_RECORDER", str(BUILD / "tools" / "recording_command.exe"))
-    os.environ.setdefault("DIALSERVER_EXE", str(BUILD / "app" / "dialserver.exe"))
-    os.environ.setdefault("DIALSERVER_WINEPREFIX", str(BUILD / "bench-wineprefix"))
-    programs = {"dialserver": BUILD / "app" / "dialserver.exe",
-                "baseline": BUILD / "bench" / "baseline_server.exe"}
+    programs = prepare()
     session = Session().start()
     try:
         print(f"system calls per event, {args.clients} clients (the one redial of each phase "
