@@ -111,15 +111,16 @@ class Bench:
         Now and then Wine loses a command's start (seen for both programs, with and without a
         console: the program goes on, the stand-in never runs). When no record has come for
         `quiet` seconds while the program is idle, the missing ones are counted as lost."""
-        progress = [before, time.monotonic()]
+        seen, since = before, time.monotonic()
 
         def served():
+            nonlocal seen, since
             records = self.program.commands()
             if len(records) >= before + expected:
                 return records
-            if len(records) != progress[0]:
-                progress[:] = [len(records), time.monotonic()]
-            elif (time.monotonic() - progress[1] > quiet and len(records) > before and
+            if len(records) != seen:
+                seen, since = len(records), time.monotonic()
+            elif (time.monotonic() - since > quiet and len(records) > before and
                   self.program.wait_window()["responding"]):
                 self.lost_starts += before + expected - len(records)
                 return records
@@ -156,9 +157,9 @@ def in_turn(benches, repeats):
     return latencies
 
 
-def side_by_side(session, programs, stack):
+def side_by_side(session, programs, stack, stand_in=None):
     """A Bench of every program, all running at once, each on a port of its own."""
-    return [stack.enter_context(Bench(session, name, exe, PORT + index))
+    return [stack.enter_context(Bench(session, name, exe, PORT + index, stand_in))
             for index, (name, exe) in enumerate(programs.items())]
 
 
@@ -192,7 +193,7 @@ def scenario_loaded(bench, repeats, idle_clients):
             "flooded_mib": counter[0] / 2**20}
 
 
-def scenario_many(bench, repeats, point_repeats, client_count, steps):
+def scenario_many(bench, repeats, point_repeats, steps):
     """Latency as clients accumulate (`point_repeats` each) and with all connected (`repeats`);
     then the cost of a byte from each. One program at a time: 10,000 clients of both at once
     would pass the open-file limit that this machine allows (20,000), in wineserver too."""
@@ -260,24 +261,24 @@ def scenario_churn(bench, redials, cycles):
 
 
 def run_side_by_side(session, programs, run, stand_in=None):
-    """Runs `run` on every program at once, each on a port of its own: for figures that do not
+    """Runs `run` on every program at once, each in a thread of its own: for figures that do not
     depend on time (handles and memory). The results by name."""
     results, errors = {}, []
 
-    def one(name, exe, port):
+    def one(bench):
         try:
-            with Bench(session, name, exe, port, stand_in) as bench:
-                results[name] = run(bench)
-                results[name]["lost_starts"] = bench.lost_starts
+            results[bench.name] = run(bench)
+            results[bench.name]["lost_starts"] = bench.lost_starts
         except BaseException as error:  # reported below, in the main thread
             errors.append(error)
 
-    threads = [threading.Thread(target=one, args=(name, exe, PORT + index))
-               for index, (name, exe) in enumerate(programs.items())]
-    for thread in threads:
-        thread.start()
-    for thread in threads:
-        thread.join()
+    with contextlib.ExitStack() as stack:
+        threads = [threading.Thread(target=one, args=(bench,))
+                   for bench in side_by_side(session, programs, stack, stand_in)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
     if errors:
         raise errors[0]
     return results
@@ -325,8 +326,7 @@ def main():
                   flush=True)
         for label, run in [
             ("loaded", lambda b: scenario_loaded(b, args.repeats, args.idle_clients)),
-            ("many", lambda b: scenario_many(b, args.repeats, max(3, args.repeats // 6),
-                                             args.many_clients, steps)),
+            ("many", lambda b: scenario_many(b, args.repeats, max(3, args.repeats // 6), steps)),
             ("stream", lambda b: scenario_stream(b, args.stream_mib)),
         ]:
             for name, exe in programs.items():
